@@ -1,0 +1,173 @@
+#include "sim/DeviceModel.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace velboot::sim {
+namespace {
+
+constexpr uint8_t kBusyCommand = 255;
+constexpr uint16_t kReplyHeader = 1;
+constexpr size_t kSmallestRequest = 6;
+constexpr size_t kPayloadStart = 5;
+constexpr size_t kChunksPerPage = DeviceModel::kPageSize / DeviceModel::kChunkSize;
+
+uint8_t ChecksumOf(const std::vector<uint8_t>& frame, size_t count) {
+  unsigned sum = 0;
+  for (size_t i = 0; i < count; ++i) sum += frame[i];
+  return static_cast<uint8_t>((256 - sum % 256) % 256);
+}
+
+void Reseal(std::vector<uint8_t>& frame) { frame.back() = ChecksumOf(frame, frame.size() - 1); }
+
+uint16_t Word(const std::vector<uint8_t>& p, size_t at) {
+  return at + 1 < p.size() ? static_cast<uint16_t>(p[at] | p[at + 1] << 8) : 0;
+}
+
+uint32_t Long(const std::vector<uint8_t>& p, size_t at) {
+  return at + 3 < p.size() ? static_cast<uint32_t>(p[at] | p[at + 1] << 8 | p[at + 2] << 16 |
+                                                   static_cast<uint32_t>(p[at + 3]) << 24)
+                           : 0;
+}
+
+void Mangle(std::vector<uint8_t>& frame, ReplyFault fault) {
+  switch (fault) {
+    case ReplyFault::Busy:
+      frame[4] = kBusyCommand;
+      Reseal(frame);
+      break;
+    case ReplyFault::ZeroHeader:
+    case ReplyFault::ZeroHeaderBusy:
+      frame[1] = frame[2] = frame[3] = 0;
+      if (fault == ReplyFault::ZeroHeaderBusy) frame[4] = kBusyCommand;
+      Reseal(frame);
+      break;
+    case ReplyFault::CorruptByte: frame.back() ^= 0x01; break;
+    case ReplyFault::DropByte: frame.erase(frame.begin() + static_cast<long>(frame.size() / 2)); break;
+    case ReplyFault::ShortLength: frame[0] = 5; break;
+    case ReplyFault::ZeroLength: frame[0] = 0; break;
+    case ReplyFault::StopAfterThree: frame.resize(3); break;
+    case ReplyFault::None:
+    case ReplyFault::Silence: break;
+  }
+}
+
+}  // namespace
+
+std::vector<uint8_t> MakeFrame(uint8_t address, uint16_t header, uint8_t command,
+                               const std::vector<uint8_t>& payload) {
+  std::vector<uint8_t> frame;
+  frame.reserve(payload.size() + 6);
+  for (uint8_t b : {uint8_t{0}, address, static_cast<uint8_t>(header),
+                    static_cast<uint8_t>(header >> 8), command})
+    frame.push_back(b);
+  for (uint8_t b : payload) frame.push_back(b);
+  frame.push_back(0);
+  frame[0] = static_cast<uint8_t>(frame.size());
+  Reseal(frame);
+  return frame;
+}
+
+std::vector<uint8_t> DeviceModel::MakeSettingsImage(uint32_t imageSize, uint8_t seed) {
+  std::vector<uint8_t> image(std::max<uint32_t>(imageSize, 4));
+  for (size_t i = 4; i < image.size(); ++i)
+    image[i] = static_cast<uint8_t>(i * 131 + seed * 17 + (i >> 8));
+  for (int i = 0; i < 4; ++i) image[i] = static_cast<uint8_t>(imageSize >> (8 * i));
+  return image;
+}
+
+DeviceModel::DeviceModel() = default;
+
+std::vector<Reply> DeviceModel::Feed(const uint8_t* data, size_t size) {
+  std::vector<Reply> replies;
+  for (size_t i = 0; i < size; ++i) {
+    partial_.push_back(data[i]);
+    size_t needed = partial_[0] == 0 ? 256 : partial_[0];
+    if (partial_.size() < needed) continue;
+    std::vector<uint8_t> frame;
+    frame.swap(partial_);
+    received.push_back(frame);
+    Reply reply;
+    reply.bytes = Answer(frame, reply.delayMs);
+    if (!reply.bytes.empty()) replies.push_back(std::move(reply));
+  }
+  return replies;
+}
+
+ReplyFault DeviceModel::FaultFor(uint32_t request) const {
+  if (request < silentFirst) return ReplyFault::Silence;
+  if (request < busyFirst) return ReplyFault::Busy;
+  auto it = faults.find(request);
+  return it == faults.end() ? ReplyFault::None : it->second;
+}
+
+std::vector<uint8_t> DeviceModel::Answer(const std::vector<uint8_t>& frame, uint32_t& delayMs) {
+  if (frame.size() < kSmallestRequest || ChecksumOf(frame, frame.size()) != 0 ||
+      frame[1] != kAddress)
+    return {};  // not a request for this device: it keeps quiet
+  ReplyFault fault = FaultFor(requests_++);
+  uint8_t command = frame[4];
+  if (fault == ReplyFault::Silence) return {};
+  if (fault == ReplyFault::Busy) return MakeFrame(kAddress, kReplyHeader, kBusyCommand, {});
+
+  std::vector<uint8_t> payload(frame.begin() + kPayloadStart, frame.end() - 1);
+  std::vector<uint8_t> answer;
+  delayMs = replyDelayMs;
+  switch (command) {
+    case cmdIdentify:
+      answer = {mcuType, static_cast<uint8_t>(version), static_cast<uint8_t>(version >> 8)};
+      break;
+    case cmdLoadChunk:
+      if (payload.size() >= 1 + kChunkSize && payload[0] < kChunksPerPage)
+        std::memcpy(pageBuffer_.data() + payload[0] * kChunkSize, payload.data() + 1, kChunkSize);
+      break;
+    case cmdProgramPage:
+      delayMs += programDelayMs;
+      answer = ProgramPage(Long(payload, 0));
+      break;
+    case cmdFinishUpload: ++finishCount; break;
+    case cmdReadSettingsBlock: answer = ReadSettingsBlock(Word(payload, 0)); break;
+    case cmdWriteSettingsBlock:
+      if (payload.size() >= 4 + kSettingsBlock) WriteSettingsBlock(Word(payload, 0), payload.data() + 4);
+      break;
+    case cmdCommitSettings: CommitSettings(Word(payload, 0), Word(payload, 2)); break;
+    default: break;
+  }
+  std::vector<uint8_t> reply = MakeFrame(kAddress, kReplyHeader, command, answer);
+  Mangle(reply, fault);
+  return reply;
+}
+
+std::vector<uint8_t> DeviceModel::ProgramPage(uint32_t address) {
+  int attempt = ++attempts_[address];
+  PageOutcome outcome;
+  if (auto it = pageOutcomes.find({address, attempt}); it != pageOutcomes.end()) outcome = it->second;
+  bool failed = (outcome.status & 0x03) != 0 || (outcome.result >= 1 && outcome.result <= 4);
+  if (!failed) memory[address] = pageBuffer_;
+  return {outcome.status, outcome.result};
+}
+
+std::vector<uint8_t> DeviceModel::ReadSettingsBlock(uint16_t index) const {
+  std::vector<uint8_t> block(kSettingsBlock, 0);
+  size_t start = size_t{index} * kSettingsBlock;
+  for (size_t i = 0; i < kSettingsBlock && start + i < settings.size(); ++i)
+    block[i] = settings[start + i];
+  return block;
+}
+
+void DeviceModel::WriteSettingsBlock(uint16_t index, const uint8_t* data) {
+  if (pending_.empty()) pending_ = settings;
+  size_t start = size_t{index} * kSettingsBlock;
+  for (size_t i = 0; i < kSettingsBlock && start + i < pending_.size(); ++i)
+    pending_[start + i] = data[i];
+}
+
+void DeviceModel::CommitSettings(uint16_t first, uint16_t second) {
+  commits.push_back({first, second});
+  if (pending_.empty()) return;
+  size_t count = std::min<size_t>(second, settings.size());
+  std::copy(pending_.begin(), pending_.begin() + static_cast<long>(count), settings.begin());
+  pending_.clear();
+}
+
+}  // namespace velboot::sim
