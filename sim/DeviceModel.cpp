@@ -48,7 +48,8 @@ void Mangle(std::vector<uint8_t>& frame, ReplyFault fault) {
     case ReplyFault::ZeroLength: frame[0] = 0; break;
     case ReplyFault::StopAfterThree: frame.resize(3); break;
     case ReplyFault::None:
-    case ReplyFault::Silence: break;
+    case ReplyFault::Silence:
+    case ReplyFault::CorruptRandom: break;
   }
 }
 
@@ -94,11 +95,27 @@ std::vector<Reply> DeviceModel::Feed(const uint8_t* data, size_t size) {
   return replies;
 }
 
-ReplyFault DeviceModel::FaultFor(uint32_t request) const {
+void DeviceModel::SetRandomFaults(double drop, double corrupt, uint32_t seed) {
+  dropRate = drop;
+  corruptRate = corrupt;
+  rng_.seed(seed);
+}
+
+ReplyFault DeviceModel::FaultFor(uint32_t request) {
   if (request < silentFirst) return ReplyFault::Silence;
   if (request < busyFirst) return ReplyFault::Busy;
   auto it = faults.find(request);
-  return it == faults.end() ? ReplyFault::None : it->second;
+  if (it != faults.end()) return it->second;
+  if (dropRate <= 0 && corruptRate <= 0) return ReplyFault::None;
+  double draw = std::uniform_real_distribution<double>(0, 1)(rng_);
+  if (draw < dropRate) return ReplyFault::Silence;
+  if (draw < dropRate + corruptRate) return ReplyFault::CorruptRandom;
+  return ReplyFault::None;
+}
+
+void DeviceModel::CorruptRandomByte(std::vector<uint8_t>& reply) {
+  size_t position = std::uniform_int_distribution<size_t>(0, reply.size() - 1)(rng_);
+  reply[position] ^= static_cast<uint8_t>(std::uniform_int_distribution<int>(1, 255)(rng_));
 }
 
 std::vector<uint8_t> DeviceModel::Answer(const std::vector<uint8_t>& frame, uint32_t& delayMs) {
@@ -134,7 +151,10 @@ std::vector<uint8_t> DeviceModel::Answer(const std::vector<uint8_t>& frame, uint
     default: break;
   }
   std::vector<uint8_t> reply = MakeFrame(kAddress, kReplyHeader, command, answer);
-  Mangle(reply, fault);
+  if (fault == ReplyFault::CorruptRandom)
+    CorruptRandomByte(reply);
+  else
+    Mangle(reply, fault);
   return reply;
 }
 

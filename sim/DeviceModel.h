@@ -3,6 +3,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <map>
+#include <random>
 #include <utility>
 #include <vector>
 
@@ -32,6 +33,7 @@ enum class ReplyFault {
   ShortLength,     // length byte 5
   ZeroLength,      // length byte 0
   StopAfterThree,  // only the first three bytes are sent
+  CorruptRandom,   // one byte anywhere changed
 };
 
 struct PageOutcome {
@@ -63,6 +65,10 @@ class DeviceModel {
   std::vector<Reply> Feed(const uint8_t* data, size_t size);
   // Forgets a partly received frame (the line was quiet too long, or purged).
   void ResetInput() { partial_.clear(); }
+  size_t PartialBytes() const { return partial_.size(); }
+  // Random faults, one draw per reply, repeatable for a seed: a reply is dropped, or one of its
+  // bytes changed.
+  void SetRandomFaults(double dropRate, double corruptRate, uint32_t seed);
 
   // A settings image of `imageSize` whose first four bytes state it and whose rest is a
   // recognisable pattern.
@@ -78,6 +84,8 @@ class DeviceModel {
   uint32_t busyFirst = 0;
   uint32_t replyDelayMs = 0;
   uint32_t programDelayMs = 0;
+  double dropRate = 0;
+  double corruptRate = 0;
 
   // State and record.
   std::map<uint32_t, std::array<uint8_t, kPageSize>> memory;  // programmed pages by address
@@ -91,13 +99,15 @@ class DeviceModel {
   std::vector<uint8_t> ReadSettingsBlock(uint16_t index) const;
   void WriteSettingsBlock(uint16_t index, const uint8_t* data);
   void CommitSettings(uint16_t first, uint16_t second);
-  ReplyFault FaultFor(uint32_t request) const;
+  ReplyFault FaultFor(uint32_t request);
+  void CorruptRandomByte(std::vector<uint8_t>& reply);
 
   std::vector<uint8_t> partial_;
   std::array<uint8_t, kPageSize> pageBuffer_{};
   std::map<uint32_t, int> attempts_;
   std::vector<uint8_t> pending_;  // settings written since the last commit
   uint32_t requests_ = 0;
+  std::mt19937 rng_{1};
 };
 
 // A sealed frame of the normal layout: length, address, header word, command, payload, checksum.
