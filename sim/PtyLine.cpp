@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
+#include <sys/prctl.h>
 #include <termios.h>
 #include <time.h>
 #include <unistd.h>
@@ -21,6 +22,7 @@ constexpr int kBitsPerByte = 11;  // start, 8 data, 2 stop
 // A frame whose bytes stop coming for this long is forgotten, as a device's receiver does.
 constexpr int64_t kFrameGapNs = 100 * kNsPerMs;
 constexpr int64_t kIdlePollNs = 50 * kNsPerMs;
+constexpr int64_t kSpinNs = 500 * 1000;
 
 int64_t NowNs() {
   timespec ts{};
@@ -97,12 +99,21 @@ void PtyLine::WriteDue(int64_t now) {
 }
 
 void PtyLine::Run(volatile const int& stop, bool exitAfterFinish) {
+  // Replies are timed to the microsecond; the default slack of 50 us would add up per exchange.
+  ::prctl(PR_SET_TIMERSLACK, 1UL);
   sigset_t unblocked;
   ::sigemptyset(&unblocked);
   while (!stop) {
     if (exitAfterFinish && device_.finishCount > 0 && pending_.empty()) return;
     int64_t now = NowNs();
-    int64_t wait = pending_.empty() ? kIdlePollNs : std::max<int64_t>(pending_.front().releaseNs - now, 0);
+    if (!pending_.empty() && pending_.front().releaseNs - now < kSpinNs) {
+      // Waking from sleep takes longer than this; the last stretch is timed by the clock.
+      while (NowNs() < pending_.front().releaseNs) {
+      }
+      now = NowNs();
+    }
+    int64_t wait = pending_.empty() ? kIdlePollNs
+                                    : std::max<int64_t>(pending_.front().releaseNs - now - kSpinNs, 0);
     timespec timeout{wait / kNsPerSecond, wait % kNsPerSecond};
     pollfd p{master_, POLLIN, 0};
     int ready = ::ppoll(&p, 1, &timeout, &unblocked);

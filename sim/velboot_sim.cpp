@@ -56,7 +56,22 @@ struct Options {
   double dropRate = 0, corruptRate = 0;
   std::vector<std::string> pageResults;
   bool exitAfterFinish = false;
+  std::string makeFirmware;
+  uint32_t pages = 16, baseAddress = 0x08004000;
 };
+
+// A firmware image that this simulated device accepts: pages of a pattern, then the trailer
+// with its MCU type, version and the base address.
+std::vector<uint8_t> DemoFirmware(const velboot::sim::DeviceModel& device, uint32_t pages, uint32_t base) {
+  std::vector<uint8_t> image(size_t{pages} * velboot::sim::DeviceModel::kPageSize + 7);
+  for (size_t i = 0; i < image.size(); ++i) image[i] = static_cast<uint8_t>(i * 11 + (i >> 9));
+  uint8_t* trailer = image.data() + image.size() - 7;
+  trailer[0] = device.mcuType;
+  trailer[1] = static_cast<uint8_t>(device.version);
+  trailer[2] = static_cast<uint8_t>(device.version >> 8);
+  for (int i = 0; i < 4; ++i) trailer[3 + i] = static_cast<uint8_t>(base >> (8 * i));
+  return image;
+}
 
 void Configure(velboot::sim::DeviceModel& device, const Options& o) {
   device.mcuType = static_cast<uint8_t>(Number(o.mcuType));
@@ -92,6 +107,9 @@ void AddOptions(CLI::App& app, Options& o) {
   app.add_option("--link", o.link, "make a symbolic link to the device path");
   app.add_option("--dump", o.dump, "write the device's state here on exit");
   app.add_flag("--exit-after-finish", o.exitAfterFinish, "exit once an upload has finished");
+  app.add_option("--make-firmware", o.makeFirmware, "write a firmware image this device accepts, and exit");
+  app.add_option("--pages", o.pages, "pages of that image")->capture_default_str();
+  app.add_option("--base-address", o.baseAddress, "program address of its first page")->capture_default_str();
 }
 
 }  // namespace
@@ -108,6 +126,10 @@ int main(int argc, char** argv) {
   } catch (const std::exception& e) {
     std::cerr << "velboot-sim: " << e.what() << "\n";
     return 2;
+  }
+  if (!options.makeFirmware.empty()) {
+    velboot::WriteFileAtomically(options.makeFirmware, DemoFirmware(device, options.pages, options.baseAddress));
+    return 0;
   }
   CatchStopSignals();
   velboot::sim::PtyLine line(device, options.baud);
