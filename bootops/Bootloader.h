@@ -24,7 +24,6 @@ inline constexpr uint16_t kReadBlockTimeoutMs = 500;
 inline constexpr uint16_t kWriteBlockTimeoutMs = 3000;
 inline constexpr uint32_t kUploadConnectPauseMs = 300;
 inline constexpr uint32_t kSettingsConnectPauseMs = 3000;
-inline constexpr uint32_t kProgramRetryPauseMs = 50;
 inline constexpr int kProgramAttempts = 3;
 
 }  // namespace velboot

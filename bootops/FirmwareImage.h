@@ -4,24 +4,16 @@
 #include <optional>
 #include <vector>
 
+#include "devlink/RomTrailer.h"
+
 namespace velboot {
 
-// The last 7 bytes of a firmware image: what it was made for and where it goes.
-struct RomTrailer {
-  uint8_t McuType = 0;
-  uint16_t Version = 0;
-  uint32_t BaseAddress = 0;
-};
-
-inline constexpr size_t kRomTrailerSize = 7;
 inline constexpr size_t kPageSize = 2048;
 inline constexpr size_t kChunkSize = 32;
 inline constexpr size_t kChunksPerPage = kPageSize / kChunkSize;
 // Far more than any MCU this loader serves; keeps a wrong file from exhausting memory.
 inline constexpr size_t kMaxFirmwareFileSize = 256u << 20;
 
-// The trailer, or nothing when the file is too short to hold one.
-std::optional<RomTrailer> ReadRomTrailer(const std::vector<uint8_t>& image);
 // Whole pages only: bytes after the last whole page are never sent.
 inline size_t PageCount(size_t imageSize) { return imageSize / kPageSize; }
 // Where page `page` goes, modulo 2^32.

@@ -10,51 +10,6 @@
 namespace velboot {
 namespace {
 
-constexpr uint8_t kStatusLowPower = 0x01;
-constexpr uint8_t kStatusEraseFailed = 0x02;
-
-// The failure named by a page-program reply, or nullptr for success.
-const char* ProgramFailure(uint8_t status, uint8_t result) {
-  if (status & kStatusLowPower) return msg::LowPower1;
-  if (status & kStatusEraseFailed) return msg::EraseFailed;
-  switch (result) {
-    case 1: return msg::AddressError1;
-    case 2: return msg::AddressError2;
-    case 3: return msg::WriteFailed;
-    case 4: return msg::WriteFailed2;
-    default: return nullptr;
-  }
-}
-
-void SendChunks(TQZ_RS& link, const uint8_t* page) {
-  for (size_t c = 0; c < kChunksPerPage; ++c) {
-    link.ReplyTimeout = kChunkTimeoutMs;
-    link.BeginRequest(BootloaderAddress, cmdLoadChunk);
-    link.PutByte(static_cast<uint8_t>(c));
-    for (size_t i = 0; i < kChunkSize; ++i) link.PutByte(page[c * kChunkSize + i]);
-    link.Exchange();
-  }
-}
-
-// Programs the loaded page; the chunks are not sent again between attempts.
-void ProgramPage(TQZ_RS& link, uint32_t address) {
-  link.ReplyTimeout = kProgramTimeoutMs;
-  for (int attempt = 1;; ++attempt) {
-    try {
-      link.BeginRequest(BootloaderAddress, cmdProgramPage);
-      link.PutLong(address);
-      link.Exchange();
-      uint8_t status = link.GetByte();
-      uint8_t result = link.GetByte();
-      if (const char* failure = ProgramFailure(status, result)) throw Exception(failure);
-      return;
-    } catch (const Exception&) {
-      if (attempt >= kProgramAttempts) throw;
-      link.Pause(kProgramRetryPauseMs);
-    }
-  }
-}
-
 bool TrailerMatches(TQZ_RS& link, const std::vector<uint8_t>& image) {
   uint8_t type = link.GetByte();
   uint16_t version = link.GetWord();
@@ -68,8 +23,9 @@ bool SendPages(TQZ_RS& link, ProgressView& progress, const std::vector<uint8_t>&
   size_t pages = PageCount(image.size());
   for (size_t p = 0; p < pages; ++p) {
     if (progress.Cancelled()) return false;
-    SendChunks(link, image.data() + p * kPageSize);
-    ProgramPage(link, PageAddress(trailer, p));
+    SendChunks(link, BootloaderAddress, image.data() + p * kPageSize, kPageSize, kChunkSize);
+    link.ReplyTimeout = kProgramTimeoutMs;
+    ProgramCheckedPage(link, BootloaderAddress, PageAddress(trailer, p), kProgramAttempts, msg::WriteFailed2);
     progress.SetProgress(GaugePercent(static_cast<double>(p + 1), static_cast<double>(pages)));
   }
   return true;

@@ -1,4 +1,6 @@
 #pragma once
+#include "devlink/Messages.h"
+
 // Every text the bootloader operations show, in one place so it can be translated.
 // Each text stays one literal on one line, so it can be found as the user sees it.
 // clang-format off
@@ -12,15 +14,8 @@ inline constexpr const char* UploadingFirmware = "Загрузка прошив�
 inline constexpr const char* ReadingSettings = "Чтение настроек...";
 inline constexpr const char* WritingSettings = "Запись настроек...";
 
-// Firmware upload.
+// Firmware upload; its page-program texts are the device link's, shared with its loaders.
 inline constexpr const char* McuTypeMismatch = "Тип МК не совпадает с версией ПО.";
-inline constexpr const char* LowPower1 = "Низкое питание устройства(1).";
-inline constexpr const char* EraseFailed = "Ошибка стирания памяти программ.";
-inline constexpr const char* AddressError1 = "Ошибка адресации (1).";
-inline constexpr const char* AddressError2 = "Ошибка адресации (2).";
-inline constexpr const char* WriteFailed = "Сбой при записи.";
-inline constexpr const char* WriteFailed2 = "Сбой при записи(2).";
-inline constexpr const char* UploadDone = "Загрузка окончена.";
 
 // Settings.
 inline constexpr const char* SettingsSaved = "Настройки сохранены в файл ";

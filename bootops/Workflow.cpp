@@ -1,12 +1,8 @@
 #include "bootops/Workflow.h"
 
-#include <algorithm>
-#include <cmath>
-
 #include "bootops/Bootloader.h"
 #include "bootops/Messages.h"
-#include "devlink/Exception.h"
-#include "devlink/MessagePump.h"
+#include "devlink/LoaderSteps.h"
 
 namespace velboot {
 
@@ -31,25 +27,10 @@ void StepScope::StartTransfer(const char* label) {
 }
 
 bool WaitForBootloader(TQZ_RS& link, ProgressView& progress, uint32_t pauseMs) {
-  for (;;) {
-    link.ReplyTimeout = kIdentifyTimeoutMs;
-    try {
-      link.Request(BootloaderAddress, cmdIdentify);
-      return true;
-    } catch (const Exception&) {
-      // Not there yet: the device may still be booting or the cable being plugged in.
-    }
-    link.Env().pump.ProcessMessages();
-    if (progress.Cancelled()) return false;
+  return WaitForAnswer(link, progress, BootloaderAddress, [&link, pauseMs] {
     link.SetActive(true);
     link.Pause(pauseMs);
-  }
-}
-
-int GaugePercent(double done, double total) {
-  if (total <= 0) return 100;
-  // Far beyond 100 the value only needs to stay beyond it, and within an int.
-  return static_cast<int>(std::nearbyint(std::clamp(done * 100.0 / total, -1e6, 1e6)));
+  });
 }
 
 }  // namespace velboot

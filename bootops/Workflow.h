@@ -2,6 +2,7 @@
 #include <cstdint>
 #include <memory>
 
+#include "devlink/LoaderSteps.h"
 #include "devlink/QZ_RS232.h"
 #include "devlink/UserInteraction.h"
 
@@ -40,8 +41,5 @@ class StepScope {
 // between attempts; false when the user pressed Cancel. On true the identify reply is ready
 // to read.
 bool WaitForBootloader(TQZ_RS& link, ProgressView& progress, uint32_t pauseMs);
-
-// Percent of done / total, rounded half to even; 100 when there is nothing to divide by.
-int GaugePercent(double done, double total);
 
 }  // namespace velboot

@@ -30,6 +30,28 @@ inline constexpr const char* WrongPassword = "Неверный пароль!";
 inline constexpr const char* RequestTooLong = "RS232. Запрос не помещается в буфер обмена.";
 inline constexpr const char* ReplyOverrun = "RS232. Чтение за пределами ответа устройства.";
 
+// Uploads: page-program replies and the end, shared by every loader.
+inline constexpr const char* LowPower1 = "Низкое питание устройства(1).";
+inline constexpr const char* EraseFailed = "Ошибка стирания памяти программ.";
+inline constexpr const char* AddressError1 = "Ошибка адресации (1).";
+inline constexpr const char* AddressError2 = "Ошибка адресации (2).";
+inline constexpr const char* WriteFailed = "Сбой при записи.";
+inline constexpr const char* WriteFailed2 = "Сбой при записи(2).";
+inline constexpr const char* UploadDone = "Загрузка окончена.";
+inline constexpr const char* LowPower2 = "Низкое питание устройства(2).";
+
+// Built-in loaders.
+inline constexpr const char* FileNotFound = "Не могу найти файл %s.";
+inline constexpr const char* ProgramTooLong = "Что-то длинновата программка-то.";
+inline constexpr const char* WrongMcu = "В устройстве неверный микроконтроллер.";
+inline constexpr const char* WrongFirmwareVersion = "Неверная версия прошивки.";
+inline constexpr const char* SwitchOnOnlyDevice = "Включите ТОЛЬКО нужное устройство...";
+inline constexpr const char* SwitchOnDevice = "Включите устройство...";
+inline constexpr const char* DetectingMcuType = "Определение типа микроконтроллера...";
+inline constexpr const char* ErasingDevice = "Очистка устройства...";
+inline constexpr const char* LoadingProgram = "Загрузка программы...";
+inline constexpr const char* CheckingFirmwareVersion = "Определение версии прошивки...";
+
 // Files (followed by the path and the system's reason).
 inline constexpr const char* CannotWriteFile = "Не могу записать файл ";
 inline constexpr const char* CannotReadFile = "Не могу прочитать файл ";

@@ -38,6 +38,11 @@ class TQZBaseInterface : public TQZBaseDevice {
   virtual void ExchangeOnce() = 0;
   virtual void Request(uint8_t /*address*/, uint8_t /*command*/) {}
   virtual int32_t ReadDeviceAddress() { return 0; }
+  // Built-in loaders for other bootloaders; the transport supplies them.
+  virtual void LoadProgramByType(const std::string& fileName, bool check, double clock,
+                                 uint16_t expectedType) = 0;
+  virtual void LoadProgramKeepHead(const std::string& fileName) = 0;
+  virtual void LoadFirmwareImage(const std::string& fileName) = 0;
 
   uint8_t* RequestArea() { return Buffer.data(); }
   uint8_t* ReplyArea() { return Buffer.data() + kAreaSize; }

@@ -35,6 +35,10 @@ class TQZ_RS : public TQZ_RS_Base {
   void ExchangeOnce() override;
   void Request(uint8_t address, uint8_t command) override;
   int32_t ReadDeviceAddress() override;
+  void LoadProgramByType(const std::string& fileName, bool check, double clock,
+                         uint16_t expectedType) override;
+  void LoadProgramKeepHead(const std::string& fileName) override;
+  void LoadFirmwareImage(const std::string& fileName) override;
 
   virtual void ReceiveFrame();
   virtual void TransmitFrame();

@@ -10,7 +10,6 @@ constexpr uint8_t kBusyCommand = 255;
 constexpr uint16_t kReplyHeader = 1;
 constexpr size_t kSmallestRequest = 6;
 constexpr size_t kPayloadStart = 5;
-constexpr size_t kChunksPerPage = DeviceModel::kPageSize / DeviceModel::kChunkSize;
 
 uint8_t ChecksumOf(const std::vector<uint8_t>& frame, size_t count) {
   unsigned sum = 0;
@@ -119,28 +118,29 @@ void DeviceModel::CorruptRandomByte(std::vector<uint8_t>& reply) {
 }
 
 std::vector<uint8_t> DeviceModel::Answer(const std::vector<uint8_t>& frame, uint32_t& delayMs) {
-  if (frame.size() < kSmallestRequest || ChecksumOf(frame, frame.size()) != 0 ||
-      frame[1] != kAddress)
+  uint8_t address = frame.size() > 1 ? frame[1] : 0;
+  bool ours = address == kAddress || address == kByTypeAddress || address == kKeepHeadAddress ||
+              address == kImageAddress;
+  if (frame.size() < kSmallestRequest || ChecksumOf(frame, frame.size()) != 0 || !ours)
     return {};  // not a request for this device: it keeps quiet
   ReplyFault fault = FaultFor(requests_++);
   uint8_t command = frame[4];
   if (fault == ReplyFault::Silence) return {};
-  if (fault == ReplyFault::Busy) return MakeFrame(kAddress, kReplyHeader, kBusyCommand, {});
+  if (fault == ReplyFault::Busy) return MakeFrame(address, kReplyHeader, kBusyCommand, {});
 
   std::vector<uint8_t> payload(frame.begin() + kPayloadStart, frame.end() - 1);
   std::vector<uint8_t> answer;
   delayMs = replyDelayMs;
   switch (command) {
-    case cmdIdentify:
-      answer = {mcuType, static_cast<uint8_t>(version), static_cast<uint8_t>(version >> 8)};
+    case cmdIdentify: answer = Identify(address); break;
+    case cmdEraseDevice:
+      ++eraseCount;
+      loaderMemory[address].clear();
       break;
-    case cmdLoadChunk:
-      if (payload.size() >= 1 + kChunkSize && payload[0] < kChunksPerPage)
-        std::memcpy(pageBuffer_.data() + payload[0] * kChunkSize, payload.data() + 1, kChunkSize);
-      break;
+    case cmdLoadChunk: LoadChunk(payload); break;
     case cmdProgramPage:
       delayMs += programDelayMs;
-      answer = ProgramPage(Long(payload, 0));
+      answer = ProgramPage(address, payload);
       break;
     case cmdFinishUpload: ++finishCount; break;
     case cmdReadSettingsBlock: answer = ReadSettingsBlock(Word(payload, 0)); break;
@@ -150,7 +150,7 @@ std::vector<uint8_t> DeviceModel::Answer(const std::vector<uint8_t>& frame, uint
     case cmdCommitSettings: CommitSettings(Word(payload, 0), Word(payload, 2)); break;
     default: break;
   }
-  std::vector<uint8_t> reply = MakeFrame(kAddress, kReplyHeader, command, answer);
+  std::vector<uint8_t> reply = MakeFrame(address, kReplyHeader, command, answer);
   if (fault == ReplyFault::CorruptRandom)
     CorruptRandomByte(reply);
   else
@@ -158,12 +158,50 @@ std::vector<uint8_t> DeviceModel::Answer(const std::vector<uint8_t>& frame, uint
   return reply;
 }
 
-std::vector<uint8_t> DeviceModel::ProgramPage(uint32_t address) {
+std::vector<uint8_t> DeviceModel::Identify(uint8_t address) const {
+  uint8_t versionLow = static_cast<uint8_t>(version), versionHigh = static_cast<uint8_t>(version >> 8);
+  switch (address) {
+    case kByTypeAddress: return {0, static_cast<uint8_t>(byTypeMcu), static_cast<uint8_t>(byTypeMcu >> 8)};
+    case kKeepHeadAddress: {
+      std::vector<uint8_t> answer{versionLow, versionHigh, mcuType, 0, 0, 0};
+      answer.insert(answer.end(), head.begin(), head.end());
+      return answer;
+    }
+    default: return {mcuType, versionLow, versionHigh};
+  }
+}
+
+size_t DeviceModel::PageSizeAt(uint8_t bootloader) const {
+  switch (bootloader) {
+    case kKeepHeadAddress: return 1536;
+    case kImageAddress: return 4096;
+    case kByTypeAddress:
+      if (byTypeMcu == 2195) return 64;
+      return byTypeMcu == 663 || byTypeMcu == 664 ? 256 : 128;
+    default: return kPageSize;
+  }
+}
+
+// Chunk k of a page carries its bytes from k times the chunk's length on.
+void DeviceModel::LoadChunk(const std::vector<uint8_t>& payload) {
+  if (payload.size() < 2) return;
+  size_t length = payload.size() - 1;
+  size_t offset = payload[0] * length;
+  if (offset + length <= pageBuffer_.size()) std::memcpy(pageBuffer_.data() + offset, payload.data() + 1, length);
+}
+
+std::vector<uint8_t> DeviceModel::ProgramPage(uint8_t bootloader, const std::vector<uint8_t>& payload) {
+  bool wordAndByte = bootloader == kByTypeAddress || bootloader == kKeepHeadAddress;
+  uint32_t address = wordAndByte ? Word(payload, 0) + (payload.size() > 2 ? uint32_t{payload[2]} << 16 : 0)
+                                 : Long(payload, 0);
   int attempt = ++attempts_[address];
   PageOutcome outcome;
   if (auto it = pageOutcomes.find({address, attempt}); it != pageOutcomes.end()) outcome = it->second;
   bool failed = (outcome.status & 0x03) != 0 || (outcome.result >= 1 && outcome.result <= 4);
-  if (!failed) memory[address] = pageBuffer_;
+  if (!failed) {
+    std::vector<uint8_t> page(pageBuffer_.begin(), pageBuffer_.begin() + static_cast<long>(PageSizeAt(bootloader)));
+    (bootloader == kAddress ? memory : loaderMemory[bootloader])[address] = std::move(page);
+  }
   return {outcome.status, outcome.result};
 }
 

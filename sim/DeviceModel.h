@@ -51,10 +51,15 @@ struct Reply {
   uint32_t delayMs = 0;
 };
 
-// The resident bootloader at address 244: identify, firmware pages and the settings image.
+// The resident bootloader at address 244: identify, firmware pages and the settings image. It
+// also answers as the older bootloaders at 240 (by MCU type), 241 (keeping the head) and 252
+// (firmware image with 4096-byte pages).
 class DeviceModel {
  public:
   static constexpr uint8_t kAddress = 244;
+  static constexpr uint8_t kByTypeAddress = 240;
+  static constexpr uint8_t kKeepHeadAddress = 241;
+  static constexpr uint8_t kImageAddress = 252;
   static constexpr size_t kPageSize = 2048;
   static constexpr size_t kChunkSize = 32;
   static constexpr size_t kSettingsBlock = 32;
@@ -84,18 +89,26 @@ class DeviceModel {
   uint32_t busyFirst = 0;
   uint32_t replyDelayMs = 0;
   uint32_t programDelayMs = 0;
+  uint16_t byTypeMcu = 663;                                  // type word at 240
+  std::array<uint8_t, 6> head{0xA1, 0xB2, 0xC3, 0xD4, 0xE5, 0xF6};  // head bytes at 241
   double dropRate = 0;
   double corruptRate = 0;
 
   // State and record.
-  std::map<uint32_t, std::array<uint8_t, kPageSize>> memory;  // programmed pages by address
+  std::map<uint32_t, std::vector<uint8_t>> memory;  // pages programmed at 244, by address
+  // Pages programmed through the older bootloaders: bootloader address, then page address.
+  std::map<uint8_t, std::map<uint32_t, std::vector<uint8_t>>> loaderMemory;
+  int eraseCount = 0;
   std::vector<Commit> commits;
   std::vector<std::vector<uint8_t>> received;  // every complete frame, as it came
   int finishCount = 0;
 
  private:
   std::vector<uint8_t> Answer(const std::vector<uint8_t>& frame, uint32_t& delayMs);
-  std::vector<uint8_t> ProgramPage(uint32_t address);
+  std::vector<uint8_t> Identify(uint8_t address) const;
+  std::vector<uint8_t> ProgramPage(uint8_t bootloader, const std::vector<uint8_t>& payload);
+  size_t PageSizeAt(uint8_t bootloader) const;
+  void LoadChunk(const std::vector<uint8_t>& payload);
   std::vector<uint8_t> ReadSettingsBlock(uint16_t index) const;
   void WriteSettingsBlock(uint16_t index, const uint8_t* data);
   void CommitSettings(uint16_t first, uint16_t second);
@@ -103,7 +116,7 @@ class DeviceModel {
   void CorruptRandomByte(std::vector<uint8_t>& reply);
 
   std::vector<uint8_t> partial_;
-  std::array<uint8_t, kPageSize> pageBuffer_{};
+  std::array<uint8_t, 4096> pageBuffer_{};
   std::map<uint32_t, int> attempts_;
   std::vector<uint8_t> pending_;  // settings written since the last commit
   uint32_t requests_ = 0;

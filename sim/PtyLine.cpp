@@ -134,6 +134,14 @@ std::string DumpState(const DeviceModel& device) {
     std::snprintf(head, sizeof head, "page %08x ", address);
     text += head + Hex(page.data(), page.size()) + "\n";
   }
+  for (const auto& [bootloader, pages] : device.loaderMemory) {
+    for (const auto& [address, page] : pages) {
+      char head[48];
+      std::snprintf(head, sizeof head, "loader-page %u %08x ", bootloader, address);
+      text += head + Hex(page.data(), page.size()) + "\n";
+    }
+  }
+  text += "erase-count " + std::to_string(device.eraseCount) + "\n";
   for (const auto& frame : device.received) text += "frame " + Hex(frame.data(), frame.size()) + "\n";
   return text;
 }
