@@ -74,7 +74,10 @@ class TerminalProgress final : public ProgressView {
   bool Connecting() const { return !gaugeVisible_; }
   bool CancelVisible() const { return cancelVisible_; }
   uint64_t OpenedMs() const { return openedMs_; }
-  void Cancel() { cancelled_ = true; }
+  void Cancel() {
+    cancelled_ = true;
+    user_.cancelled_ = true;
+  }
 
  private:
   void EndBar() {

@@ -37,6 +37,7 @@ class TerminalUser final : public UserInteraction {
   TerminalProgress* Progress() const { return progress_; }
   bool GaveUp() const { return gaveUp_; }
   bool ErrorShown() const { return errorShown_; }
+  bool WasCancelled() const { return cancelled_; }
 
  private:
   friend class TerminalProgress;
@@ -49,6 +50,7 @@ class TerminalUser final : public UserInteraction {
   TerminalProgress* progress_ = nullptr;
   bool gaveUp_ = false;
   bool errorShown_ = false;
+  bool cancelled_ = false;
 };
 
 // Notices Ctrl-C and the connect time limit between the core's waits.

@@ -29,7 +29,15 @@ struct Options {
   bool quiet = false;
   std::string file;       // the image or settings file of the command
   std::string outputDir;  // read-settings
+  double clock = 0;       // load-by-type
+  std::optional<uint16_t> expectType;
 };
+
+// The built-in loaders report through the user; their outcome is what the user was shown.
+StepOutcome OutcomeShown(const TerminalUser& user) {
+  if (user.ErrorShown()) return StepOutcome::Failed;
+  return user.WasCancelled() ? StepOutcome::Cancelled : StepOutcome::Done;
+}
 
 using Step = std::function<StepOutcome(TQZ_RS&, TerminalUser&)>;
 
@@ -160,6 +168,14 @@ int main(int argc, char** argv) {
   upload->add_option("FILE", o.file, "firmware image")->required();
   auto* write = app.add_subcommand("write-settings", "Step 3: write a saved .kvst file into the device");
   write->add_option("FILE", o.file, "settings file")->required();
+  auto* byType = app.add_subcommand("load-by-type", "program through the bootloader at 240 (MCU type table)");
+  byType->add_option("FILE", o.file, "program image")->required();
+  byType->add_option("--clock", o.clock, "the device's clock in Hz; the line rate follows it")->required();
+  byType->add_option("--expect-type", o.expectType, "refuse a device whose MCU type differs");
+  auto* keepHead = app.add_subcommand("load-keep-head", "program through the bootloader at 241 (keeps the head)");
+  keepHead->add_option("FILE", o.file, "program image")->required();
+  auto* image = app.add_subcommand("load-image", "program a firmware image through the bootloader at 252");
+  image->add_option("FILE", o.file, "firmware image (.rom)")->required();
 
   try {
     app.parse(argc, argv);
@@ -172,6 +188,22 @@ int main(int argc, char** argv) {
     return RunStep(o, [](TQZ_RS& link, TerminalUser& user) { return UploadFirmware(link, user); });
   if (write->parsed())
     return RunStep(o, [&](TQZ_RS& link, TerminalUser& user) { return WriteSettings(link, user, versions); });
+  if (byType->parsed())
+    return RunStep(o, [&](TQZ_RS& link, TerminalUser& user) {
+      link.LoadProgramByType(o.file, o.expectType.has_value(), o.clock, o.expectType.value_or(0));
+      return OutcomeShown(user);
+    });
+  if (keepHead->parsed())
+    return RunStep(o, [&](TQZ_RS& link, TerminalUser& user) {
+      link.SetActive(true);  // this loader uses the port as it finds it
+      link.LoadProgramKeepHead(o.file);
+      return OutcomeShown(user);
+    });
+  if (image->parsed())
+    return RunStep(o, [&](TQZ_RS& link, TerminalUser& user) {
+      link.LoadFirmwareImage(o.file);
+      return OutcomeShown(user);
+    });
   std::string folder = std::filesystem::absolute(o.outputDir.empty() ? "." : o.outputDir).lexically_normal().string();
   if (read->parsed())
     return RunStep(o, [&](TQZ_RS& link, TerminalUser& user) {

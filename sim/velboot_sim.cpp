@@ -51,6 +51,7 @@ void AddPageOutcome(velboot::sim::DeviceModel& device, const std::string& spec) 
 
 struct Options {
   std::string mcuType = "0x2A", version = "0x0103", settingsFile, link, dump;
+  uint16_t byTypeMcu = 663;
   uint32_t settingsSize = 1024, settingsSeed = 0, silentFirst = 0, busyFirst = 0;
   uint32_t replyDelay = 0, programDelay = 0, baud = 0, seed = 1;
   double dropRate = 0, corruptRate = 0;
@@ -76,6 +77,7 @@ std::vector<uint8_t> DemoFirmware(const velboot::sim::DeviceModel& device, uint3
 void Configure(velboot::sim::DeviceModel& device, const Options& o) {
   device.mcuType = static_cast<uint8_t>(Number(o.mcuType));
   device.version = static_cast<uint16_t>(Number(o.version));
+  device.byTypeMcu = o.byTypeMcu;
   device.settings = o.settingsFile.empty()
                         ? velboot::sim::DeviceModel::MakeSettingsImage(o.settingsSize,
                                                                        static_cast<uint8_t>(o.settingsSeed))
@@ -91,6 +93,7 @@ void Configure(velboot::sim::DeviceModel& device, const Options& o) {
 void AddOptions(CLI::App& app, Options& o) {
   app.add_option("--mcu-type", o.mcuType, "MCU type byte the device reports")->capture_default_str();
   app.add_option("--version", o.version, "firmware version word the device reports")->capture_default_str();
+  app.add_option("--by-type-mcu", o.byTypeMcu, "MCU type word the bootloader at 240 reports")->capture_default_str();
   app.add_option("--settings-size", o.settingsSize, "size of the generated settings image")->capture_default_str();
   app.add_option("--settings-seed", o.settingsSeed, "varies the generated settings image");
   app.add_option("--settings-file", o.settingsFile, "settings image to serve, first 4 bytes its size");

@@ -11,6 +11,7 @@
 #include "bootops/Messages.h"
 #include "bootops/SettingsFile.h"
 #include "devlink/Messages.h"
+#include <sstream>
 #include "sim/DeviceModel.h"
 #include "tests/support/Process.h"
 #include "tests/support/StepFixture.h"
@@ -36,6 +37,8 @@ struct SimState {
   std::vector<std::string> commits;
   std::vector<Bytes> frames;
   int finishCount = -1;
+  std::map<std::pair<int, uint32_t>, Bytes> loaderPages;  // (bootloader, page address)
+  int eraseCount = -1;
 };
 
 SimState ParseDump(const std::string& text) {
@@ -56,6 +59,13 @@ SimState ParseDump(const std::string& text) {
       std::string address, hex;
       in >> address >> hex;
       state.pages[static_cast<uint32_t>(std::stoul(address, nullptr, 16))] = FromHex(hex);
+    } else if (key == "loader-page") {
+      int bootloader = 0;
+      std::string address, hex;
+      in >> bootloader >> address >> hex;
+      state.loaderPages[{bootloader, static_cast<uint32_t>(std::stoul(address, nullptr, 16))}] = FromHex(hex);
+    } else if (key == "erase-count") {
+      in >> state.eraseCount;
     } else if (key == "frame") {
       std::string hex;
       in >> hex;
@@ -221,6 +231,32 @@ TEST_F(EndToEnd, SimulatorVanishingMidUploadEndsInTheLinkMessage) {
   sim.Kill();
   EXPECT_EQ(cli->Wait(kStepTimeoutMs), 1);
   EXPECT_NE(cli->Stderr().find(msg::NoConnection), std::string::npos) << cli->Stderr();
+}
+
+TEST_F(EndToEnd, EachBuiltInLoaderProgramsThroughItsBootloader) {
+  Simulator sim(dir, "sim", {"--by-type-mcu", "664"});
+  Bytes program(1024);
+  for (size_t i = 0; i < program.size(); ++i) program[i] = static_cast<uint8_t>(i ^ 0x5A);
+  std::string file = WriteFile("p.bin", program);
+  CliResult byType = RunCli(sim, {"-q", "load-by-type", file, "--clock", "7372800", "--expect-type", "664"});
+  EXPECT_EQ(byType.status, 0) << byType.err;
+  CliResult keepHead = RunCli(sim, {"-q", "load-keep-head", WriteFile("k.bin", Bytes(4608, 0x33))});
+  EXPECT_EQ(keepHead.status, 0) << keepHead.err;
+  Bytes image = Firmware(2, 0x2A, 0x0103, 0);
+  CliResult loadImage = RunCli(sim, {"-q", "load-image", WriteFile("fw.rom", image)});
+  EXPECT_EQ(loadImage.status, 0) << loadImage.err;
+  EXPECT_EQ(loadImage.out, std::string(msg::UploadDone) + "\n");
+  CliResult wrongType = RunCli(sim, {"-q", "load-by-type", file, "--clock", "7372800", "--expect-type", "663"});
+  EXPECT_EQ(wrongType.status, 1);
+  EXPECT_NE(wrongType.err.find(msg::WrongMcu), std::string::npos);
+
+  SimState state = sim.Stop();
+  EXPECT_EQ(state.eraseCount, 1);
+  for (uint32_t a = 0; a < 1024; a += 256)
+    EXPECT_EQ((state.loaderPages[{240, a}]), Bytes(program.begin() + a, program.begin() + a + 256));
+  EXPECT_EQ(state.loaderPages.count({241, 0}), 1u);
+  EXPECT_EQ(state.loaderPages.count({241, 2048}), 1u);
+  EXPECT_EQ((state.loaderPages[{252, 0x80000000}]), Bytes(image.begin(), image.begin() + 4096));
 }
 
 TEST_F(EndToEnd, UnreadableInputIsBadUsage) {
