@@ -22,7 +22,7 @@ bool WaitForAnswer(TQZ_RS& link, ProgressView& progress, uint8_t address,
   for (;;) {
     link.ReplyTimeout = kAnswerTimeoutMs;
     try {
-      link.Request(address, cmdLoaderIdentify);
+      link.Request(address, cmdIdentify);
       return true;
     } catch (const Exception&) {
       // Not there yet: the device may still be booting or the cable being plugged in.
@@ -36,7 +36,7 @@ bool WaitForAnswer(TQZ_RS& link, ProgressView& progress, uint8_t address,
 void SendChunks(TQZ_RS& link, uint8_t address, const uint8_t* page, size_t pageSize, size_t chunkSize) {
   for (size_t k = 0; k < pageSize / chunkSize; ++k) {
     link.ReplyTimeout = kChunkReplyTimeoutMs;
-    link.BeginRequest(address, cmdLoaderChunk);
+    link.BeginRequest(address, cmdLoadChunk);
     link.PutByte(static_cast<uint8_t>(k));
     for (size_t i = 0; i < chunkSize; ++i) link.PutByte(page[k * chunkSize + i]);
     link.Exchange();
@@ -58,7 +58,7 @@ const char* PageProgramFailure(uint8_t status, uint8_t result, const char* resul
 void ProgramCheckedPage(TQZ_RS& link, uint8_t address, uint32_t pageAddress, int attempts, const char* result4) {
   for (int attempt = 1;; ++attempt) {
     try {
-      link.BeginRequest(address, cmdLoaderProgram);
+      link.BeginRequest(address, cmdProgramPage);
       link.PutLong(pageAddress);
       link.Exchange();
       uint8_t status = link.GetByte();

@@ -3,6 +3,8 @@
 #include <cstdint>
 #include <functional>
 
+#include "devlink/BootCommands.h"
+
 namespace velboot {
 
 class TQZ_RS;
@@ -10,14 +12,6 @@ class ProgressView;
 
 // The pieces every loader of the framing class shares: asking a bootloader until it answers,
 // sending a page in chunks, programming it with the status and result checks, and the gauge.
-enum LoaderCommand : uint8_t {
-  cmdLoaderIdentify = 1,
-  cmdLoaderErase = 2,
-  cmdLoaderFinish = 6,
-  cmdLoaderChunk = 10,
-  cmdLoaderProgram = 20,
-};
-
 inline constexpr uint16_t kAnswerTimeoutMs = 100;
 inline constexpr uint16_t kChunkReplyTimeoutMs = 500;
 inline constexpr uint32_t kPageRetryPauseMs = 50;

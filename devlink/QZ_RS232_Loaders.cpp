@@ -117,7 +117,7 @@ bool SendPages(TQZ_RS& link, ProgressView& progress, const std::vector<uint8_t>&
 // The page address as a 16-bit word and the byte above it.
 void ProgramWordByte(TQZ_RS& link, uint8_t address, uint32_t pageAddress, uint16_t timeoutMs) {
   link.ReplyTimeout = timeoutMs;
-  link.BeginRequest(address, cmdLoaderProgram);
+  link.BeginRequest(address, cmdProgramPage);
   link.PutWord(static_cast<uint16_t>(pageAddress));
   link.PutByte(static_cast<uint8_t>(pageAddress / 65536));
   link.Exchange();
@@ -185,7 +185,7 @@ void TQZ_RS::LoadProgramByType(const std::string& fileName, bool check, double c
   progress.SetLabel(msg::ErasingDevice);
   ReplyTimeout = kEraseTimeoutMs;
   try {
-    Request(kByTypeAddress, cmdLoaderErase);
+    Request(kByTypeAddress, cmdEraseDevice);
   } catch (const Exception& e) {
     return env_.ui.ShowError(e.what());
   }
@@ -200,7 +200,7 @@ void TQZ_RS::LoadProgramByType(const std::string& fileName, bool check, double c
   if (!SendPagesReported(*this, progress, image, plan)) return;
   ReplyTimeout = kAnswerTimeoutMs;
   try {
-    Request(kByTypeAddress, cmdLoaderFinish);
+    Request(kByTypeAddress, cmdFinishUpload);
   } catch (const Exception& e) {
     return env_.ui.ShowError(e.what());
   }
@@ -233,7 +233,7 @@ void TQZ_RS::LoadProgramKeepHead(const std::string& fileName) {
   if (!SendPagesReported(*this, progress, image, plan)) return;
   ReplyTimeout = kAnswerTimeoutMs;
   try {
-    Request(kKeepHeadAddress, cmdLoaderFinish);
+    Request(kKeepHeadAddress, cmdFinishUpload);
   } catch (const Exception&) {
     // This bootloader may restart before it acknowledges the finish.
   }
@@ -279,7 +279,7 @@ void TQZ_RS::LoadFirmwareImage(const std::string& fileName) {
   if (!SendPagesReported(*this, progress, image, plan)) return;
   ReplyTimeout = kAnswerTimeoutMs;
   try {
-    Request(kImageAddress, cmdLoaderFinish);
+    Request(kImageAddress, cmdFinishUpload);
   } catch (const Exception&) {
     // The image is in; a lost acknowledgement of the finish changes nothing for the user.
   }

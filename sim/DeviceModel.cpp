@@ -76,6 +76,18 @@ std::vector<uint8_t> DeviceModel::MakeSettingsImage(uint32_t imageSize, uint8_t 
   return image;
 }
 
+std::vector<uint8_t> DeviceModel::MakeFirmwareImage(size_t size, uint8_t type, uint16_t version, uint32_t base) {
+  std::vector<uint8_t> image(size);
+  for (size_t i = 0; i < size; ++i) image[i] = static_cast<uint8_t>(i * 7 + (i >> 11));
+  if (size < 7) return image;
+  uint8_t* trailer = image.data() + size - 7;
+  trailer[0] = type;
+  trailer[1] = static_cast<uint8_t>(version);
+  trailer[2] = static_cast<uint8_t>(version >> 8);
+  for (int i = 0; i < 4; ++i) trailer[3 + i] = static_cast<uint8_t>(base >> (8 * i));
+  return image;
+}
+
 DeviceModel::DeviceModel() = default;
 
 std::vector<Reply> DeviceModel::Feed(const uint8_t* data, size_t size) {

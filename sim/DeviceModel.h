@@ -7,19 +7,9 @@
 #include <utility>
 #include <vector>
 
-namespace velboot::sim {
+#include "devlink/BootCommands.h"
 
-// Command codes of the resident bootloader.
-enum Command : uint8_t {
-  cmdIdentify = 1,
-  cmdEraseDevice = 2,
-  cmdWriteSettingsBlock = 4,
-  cmdReadSettingsBlock = 5,
-  cmdFinishUpload = 6,
-  cmdCommitSettings = 7,
-  cmdLoadChunk = 10,
-  cmdProgramPage = 20,
-};
+namespace velboot::sim {
 
 // What the device does with one request instead of answering it properly.
 enum class ReplyFault {
@@ -78,6 +68,8 @@ class DeviceModel {
   // A settings image of `imageSize` whose first four bytes state it and whose rest is a
   // recognisable pattern.
   static std::vector<uint8_t> MakeSettingsImage(uint32_t imageSize, uint8_t seed = 0);
+  // A firmware image of `size` bytes: a recognisable pattern, then the 7-byte trailer.
+  static std::vector<uint8_t> MakeFirmwareImage(size_t size, uint8_t type, uint16_t version, uint32_t base);
 
   // Configuration.
   uint8_t mcuType = 0x2A;

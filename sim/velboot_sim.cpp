@@ -61,18 +61,6 @@ struct Options {
   uint32_t pages = 16, baseAddress = 0x08004000;
 };
 
-// A firmware image that this simulated device accepts: pages of a pattern, then the trailer
-// with its MCU type, version and the base address.
-std::vector<uint8_t> DemoFirmware(const velboot::sim::DeviceModel& device, uint32_t pages, uint32_t base) {
-  std::vector<uint8_t> image(size_t{pages} * velboot::sim::DeviceModel::kPageSize + 7);
-  for (size_t i = 0; i < image.size(); ++i) image[i] = static_cast<uint8_t>(i * 11 + (i >> 9));
-  uint8_t* trailer = image.data() + image.size() - 7;
-  trailer[0] = device.mcuType;
-  trailer[1] = static_cast<uint8_t>(device.version);
-  trailer[2] = static_cast<uint8_t>(device.version >> 8);
-  for (int i = 0; i < 4; ++i) trailer[3 + i] = static_cast<uint8_t>(base >> (8 * i));
-  return image;
-}
 
 void Configure(velboot::sim::DeviceModel& device, const Options& o) {
   device.mcuType = static_cast<uint8_t>(Number(o.mcuType));
@@ -131,7 +119,9 @@ int main(int argc, char** argv) {
     return 2;
   }
   if (!options.makeFirmware.empty()) {
-    velboot::WriteFileAtomically(options.makeFirmware, DemoFirmware(device, options.pages, options.baseAddress));
+    velboot::WriteFileAtomically(options.makeFirmware, velboot::sim::DeviceModel::MakeFirmwareImage(
+        size_t{options.pages} * velboot::sim::DeviceModel::kPageSize + 7, device.mcuType, device.version,
+        options.baseAddress));
     return 0;
   }
   CatchStopSignals();

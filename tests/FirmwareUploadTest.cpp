@@ -13,20 +13,6 @@ namespace {
 
 using Bytes = std::vector<uint8_t>;
 
-// An image of `size` bytes whose trailer names the device model's MCU.
-Bytes Image(size_t size, uint32_t base = 0x08004000, uint8_t type = 0x2A, uint16_t version = 0x0103) {
-  Bytes image(size);
-  for (size_t i = 0; i < size; ++i) image[i] = static_cast<uint8_t>(i * 7 + (i >> 11));
-  if (size >= 7) {
-    uint8_t* t = image.data() + size - 7;
-    t[0] = type;
-    t[1] = static_cast<uint8_t>(version);
-    t[2] = static_cast<uint8_t>(version >> 8);
-    for (int i = 0; i < 4; ++i) t[3 + i] = static_cast<uint8_t>(base >> (8 * i));
-  }
-  return image;
-}
-
 class Upload : public StepFixture {
  protected:
   StepOutcome Run(const Bytes& image) {
@@ -39,7 +25,7 @@ class Upload : public StepFixture {
 };
 
 TEST_F(Upload, SendsIdentifyChunksPageProgramAndFinish) {
-  Bytes image = Image(2048);
+  Bytes image = RomImage(2048);
   EXPECT_EQ(Run(image), StepOutcome::Done);
   ASSERT_EQ(device.received.size(), 1 + 64 + 1 + 1u);
   EXPECT_EQ(device.received[0], (Bytes{0x06, 0xF4, 0x01, 0x00, 0x01, 0x04}));
@@ -69,7 +55,7 @@ TEST_F(Upload, OnlyWholePagesAreSent) {
     SCOPED_TRACE(c.size);
     device = sim::DeviceModel();
     user = ScriptedUser();
-    Bytes image = Image(c.size);
+    Bytes image = RomImage(c.size);
     EXPECT_EQ(Run(image), StepOutcome::Done);
     EXPECT_EQ(CountOf(cmdProgramPage), c.pages);
     EXPECT_EQ(CountOf(cmdLoadChunk), 64 * c.pages);
@@ -85,7 +71,7 @@ TEST_F(Upload, OnlyWholePagesAreSent) {
 }
 
 TEST_F(Upload, GaugeRoundsHalfToEven) {
-  EXPECT_EQ(Run(Image(8 * 2048)), StepOutcome::Done);
+  EXPECT_EQ(Run(RomImage(8 * 2048)), StepOutcome::Done);
   EXPECT_EQ(user.progress->values, (std::vector<int>{0, 12, 25, 38, 50, 62, 75, 88, 100}));
   EXPECT_EQ(user.progress->labels,
             (std::vector<std::string>{msg::Connecting, "", msg::CheckingVersion, msg::UploadingFirmware}));
@@ -108,7 +94,7 @@ TEST_F(Upload, PageProgramStatusAndResult) {
     user = ScriptedUser();
     for (int attempt = 1; attempt <= 3; ++attempt)
       device.pageOutcomes[{0x08004000, attempt}] = {c.status, c.result};
-    StepOutcome outcome = Run(Image(2 * 2048));
+    StepOutcome outcome = Run(RomImage(2 * 2048));
     if (c.failure) {
       EXPECT_EQ(outcome, StepOutcome::Failed);
       EXPECT_EQ(user.errors, std::vector<std::string>{c.failure});
@@ -127,7 +113,7 @@ TEST_F(Upload, PageProgramStatusAndResult) {
 TEST_F(Upload, ThirdPageProgramAttemptSucceedsWithoutResendingChunks) {
   device.pageOutcomes[{0x08004000, 1}] = {0x01, 0};
   device.pageOutcomes[{0x08004000, 2}] = {0x00, 3};
-  EXPECT_EQ(Run(Image(2048)), StepOutcome::Done);
+  EXPECT_EQ(Run(RomImage(2048)), StepOutcome::Done);
   EXPECT_EQ(CountOf(cmdLoadChunk), 64u);
   EXPECT_EQ(CountOf(cmdProgramPage), 3u);
   EXPECT_TRUE(user.errors.empty());
@@ -144,13 +130,13 @@ TEST_F(Upload, ExchangeFailureOfAPageProgramIsRetriedToo) {
   device.faults[65] = sim::ReplyFault::CorruptByte;  // all three attempts of the link
   device.faults[66] = sim::ReplyFault::CorruptByte;
   device.faults[67] = sim::ReplyFault::CorruptByte;
-  EXPECT_EQ(Run(Image(2048)), StepOutcome::Done);
+  EXPECT_EQ(Run(RomImage(2048)), StepOutcome::Done);
   EXPECT_EQ(CountOf(cmdProgramPage), 4u);
 }
 
 TEST_F(Upload, ChunkFailureIsShownAndStopsThePage) {
   device.faults = {{5, sim::ReplyFault::Busy}, {6, sim::ReplyFault::Busy}, {7, sim::ReplyFault::Busy}};
-  EXPECT_EQ(Run(Image(2048)), StepOutcome::Failed);
+  EXPECT_EQ(Run(RomImage(2048)), StepOutcome::Failed);
   EXPECT_EQ(user.errors, std::vector<std::string>{msg::DeviceBusy});
   EXPECT_EQ(CountOf(cmdProgramPage), 0u);
   EXPECT_EQ(device.finishCount, 0);
@@ -158,7 +144,7 @@ TEST_F(Upload, ChunkFailureIsShownAndStopsThePage) {
 }
 
 TEST_F(Upload, PageAddressesWrapAround) {
-  EXPECT_EQ(Run(Image(3 * 2048, 0xFFFFF000)), StepOutcome::Done);
+  EXPECT_EQ(Run(RomImage(3 * 2048, 0xFFFFF000)), StepOutcome::Done);
   std::vector<uint32_t> addresses;
   for (auto& [address, page] : device.memory) addresses.push_back(address);
   EXPECT_EQ(addresses, (std::vector<uint32_t>{0x00000000, 0xFFFFF000, 0xFFFFF800}));
@@ -169,8 +155,8 @@ TEST_F(Upload, MismatchWritesNothing) {
     const char* name;
     Bytes image;
   } cases[] = {
-      {"type", Image(2048, 0, 0x2B)},
-      {"version high byte", Image(2048, 0, 0x2A, 0x0203)},
+      {"type", RomImage(2048, 0, 0x2B)},
+      {"version high byte", RomImage(2048, 0, 0x2A, 0x0203)},
       {"shorter than a trailer", Bytes{0x2A, 0x03, 0x01, 0, 0, 0}},
       {"empty", Bytes{}},
   };
@@ -196,7 +182,7 @@ TEST_F(Upload, CancelWhileConnectingEndsSilently) {
   pump.onPump = [&](int n) {
     if (n == 40) user.progress->PressCancel();
   };
-  EXPECT_EQ(Run(Image(2048)), StepOutcome::Cancelled);
+  EXPECT_EQ(Run(RomImage(2048)), StepOutcome::Cancelled);
   EXPECT_TRUE(user.errors.empty());
   EXPECT_TRUE(user.infos.empty());
   EXPECT_EQ(CountOf(cmdLoadChunk), 0u);
@@ -207,7 +193,7 @@ TEST_F(Upload, CancelWhileConnectingEndsSilently) {
 TEST_F(Upload, ConnectLoopReopensAndPausesBetweenAttempts) {
   device.silentFirst = 3;  // one whole failed Request
   uint64_t start = clock.NowMs();
-  EXPECT_EQ(Run(Image(0)), StepOutcome::Failed);
+  EXPECT_EQ(Run(RomImage(0)), StepOutcome::Failed);
   // Three waits of 101 ms, two retry pauses, then the 300 ms pause before asking again.
   std::vector<uint64_t> identify;
   for (const auto& e : line.events)
@@ -220,7 +206,7 @@ TEST_F(Upload, CancelDuringTheAnsweringExchangeStopsBeforeTheFirstPage) {
   pump.onPump = [&](int n) {
     if (n == 1) user.progress->PressCancel();
   };
-  EXPECT_EQ(Run(Image(2048)), StepOutcome::Cancelled);
+  EXPECT_EQ(Run(RomImage(2048)), StepOutcome::Cancelled);
   EXPECT_EQ(Commands(), Bytes{cmdIdentify});
   EXPECT_TRUE(user.infos.empty());
   ExpectCleanedUp();

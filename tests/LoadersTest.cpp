@@ -15,16 +15,6 @@ Bytes Pattern(size_t size) {
   return bytes;
 }
 
-Bytes ImageWithTrailer(size_t size, uint32_t base, uint8_t type = 0x2A, uint16_t version = 0x0103) {
-  Bytes image = Pattern(size);
-  uint8_t* t = image.data() + size - 7;
-  t[0] = type;
-  t[1] = static_cast<uint8_t>(version);
-  t[2] = static_cast<uint8_t>(version >> 8);
-  for (int i = 0; i < 4; ++i) t[3 + i] = static_cast<uint8_t>(base >> (8 * i));
-  return image;
-}
-
 class Loaders : public StepFixture {
  protected:
   std::vector<uint32_t> RatesSet() const {
@@ -148,7 +138,7 @@ TEST_F(Loaders, KeepHeadSkipsTheSecondPageAndSendsTheDeviceHead) {
 }
 
 TEST_F(Loaders, FirmwareImagePagesGoAboveBit31) {
-  Bytes image = ImageWithTrailer(3 * 4096, 0);
+  Bytes image = RomImage(3 * 4096, 0);
   Link().LoadFirmwareImage(WriteFile("fw.rom", image));
   EXPECT_EQ(Programmed(252), (std::vector<uint32_t>{0x80000000, 0x80001000, 0x80002000}));
   EXPECT_EQ(device.loaderMemory[252][0x80002000], Bytes(image.begin() + 8192, image.end()));
@@ -167,7 +157,7 @@ TEST_F(Loaders, FirmwareImageStatusAndResult) {
     SCOPED_TRACE(testing::Message() << int(c.status) << "/" << int(c.result));
     Reset();
     for (int attempt = 1; attempt <= 3; ++attempt) device.pageOutcomes[{0x80000000, attempt}] = {c.status, c.result};
-    Link().LoadFirmwareImage(WriteFile("fw.rom", ImageWithTrailer(4096, 0)));
+    Link().LoadFirmwareImage(WriteFile("fw.rom", RomImage(4096, 0)));
     if (c.error) {
       EXPECT_EQ(user.errors, std::vector<std::string>{c.error});
       EXPECT_EQ(device.finishCount, 0);
@@ -178,7 +168,7 @@ TEST_F(Loaders, FirmwareImageStatusAndResult) {
 }
 
 TEST_F(Loaders, FirmwareImageVersionMismatchOrShortFileWritesNothing) {
-  for (const Bytes& image : {ImageWithTrailer(4096, 0, 0x2A, 0x0203), Bytes{0x2A, 0x03, 0x01}}) {
+  for (const Bytes& image : {RomImage(4096, 0, 0x2A, 0x0203), Bytes{0x2A, 0x03, 0x01}}) {
     Reset();
     Link().LoadFirmwareImage(WriteFile("fw.rom", image));
     EXPECT_EQ(user.errors, std::vector<std::string>{msg::WrongFirmwareVersion});
@@ -187,7 +177,7 @@ TEST_F(Loaders, FirmwareImageVersionMismatchOrShortFileWritesNothing) {
 }
 
 TEST_F(Loaders, CancelWhileConnectingRestoresRateAndTimeoutSilently) {
-  std::string file = WriteFile("p.bin", ImageWithTrailer(4096, 0));
+  std::string file = WriteFile("p.bin", RomImage(4096, 0));
   std::function<void()> runs[] = {
       [&] { Link().LoadProgramByType(file, false, 7372800, 0); },
       [&] { Link().LoadProgramKeepHead(file); },

@@ -133,14 +133,7 @@ class EndToEnd : public ::testing::Test {
 };
 
 Bytes Firmware(size_t pages, uint8_t type = 0x2A, uint16_t version = 0x0103, uint32_t base = 0x08004000) {
-  Bytes image(pages * 2048);
-  for (size_t i = 0; i < image.size(); ++i) image[i] = static_cast<uint8_t>(i * 11 + (i >> 9));
-  uint8_t* t = image.data() + image.size() - 7;
-  t[0] = type;
-  t[1] = static_cast<uint8_t>(version);
-  t[2] = static_cast<uint8_t>(version >> 8);
-  for (int i = 0; i < 4; ++i) t[3 + i] = static_cast<uint8_t>(base >> (8 * i));
-  return image;
+  return RomImage(pages * 2048, base, type, version);
 }
 
 void ExpectProgrammed(const SimState& state, const Bytes& image) {

@@ -9,6 +9,12 @@
 
 namespace velboot::test {
 
+// A firmware image whose trailer names the device model's MCU unless told otherwise.
+inline std::vector<uint8_t> RomImage(size_t size, uint32_t base = 0x08004000, uint8_t type = 0x2A,
+                                     uint16_t version = 0x0103) {
+  return sim::DeviceModel::MakeFirmwareImage(size, type, version, base);
+}
+
 // A Step against the device model: a temporary folder for files and helpers to read the wire.
 class StepFixture : public LinkFixture {
  protected:
