@@ -159,5 +159,42 @@ TEST_F(ExchangeBuffer, NoMenuWithoutParents) {
   EXPECT_EQ(Link().Caption, "RS232");
 }
 
+// A menu of the host window that writes down what the device puts into it.
+class FakeMenu : public MenuEntry {
+ public:
+  explicit FakeMenu(std::string caption) : caption(std::move(caption)) {}
+  MenuEntry* AddItem(const std::string& text) override {
+    items.push_back(std::make_unique<FakeMenu>(text));
+    return items.back().get();
+  }
+  void SetShortcut(const std::string& text) override { shortcut = text; }
+  void SetHelpContext(int32_t context) override { help = context; }
+  void SetOnClick(std::function<void()> handler) override { onClick = std::move(handler); }
+
+  std::string caption, shortcut;
+  int32_t help = 0;
+  std::function<void()> onClick;
+  std::vector<std::unique_ptr<FakeMenu>> items;
+};
+
+TEST_F(ExchangeBuffer, WithAParentMenuThePortEntryOpensThePortDialog) {
+  FakeMenu parent("Settings");
+  FakeMenu second("Other");
+  TQZ_RS device(env, &parent, &second);
+  ASSERT_EQ(parent.items.size(), 1u);
+  EXPECT_TRUE(second.items.empty());  // only the first parent gets an item
+  FakeMenu& own = *parent.items[0];
+  EXPECT_EQ(own.caption, "RS232");
+  ASSERT_EQ(own.items.size(), 1u);
+  FakeMenu& port = *own.items[0];
+  EXPECT_EQ(port.caption, "Номер СОМ-порта");
+  EXPECT_EQ(port.shortcut, "(None)");
+  EXPECT_EQ(port.help, 10000);
+  ASSERT_TRUE(port.onClick);
+  user.passwordEntry = "";
+  port.onClick();  // not privileged: the password is asked first
+  EXPECT_EQ(user.passwordAsked, 1);
+}
+
 }  // namespace
 }  // namespace velboot::test

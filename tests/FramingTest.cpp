@@ -24,7 +24,17 @@ std::string MessageOf(const std::function<void()>& action) {
   return "(no failure)";
 }
 
-class Framing : public LinkFixture {};
+class Framing : public LinkFixture {
+ protected:
+  // A link with its port open on a line where no device answers.
+  TQZ_RS& SilentLink() {
+    silentLink = std::make_unique<TQZ_RS>(LinkEnvironment{silent, clock, pump, user});
+    silentLink->SetActive(true);
+    return *silentLink;
+  }
+  sim::SimLine silent{clock, nullptr};
+  std::unique_ptr<TQZ_RS> silentLink;
+};
 
 TEST_F(Framing, IdentifyRequestIsSixBytesWithoutEchoOrRts) {
   OpenLink().Request(244, 1);
@@ -89,17 +99,14 @@ TEST_F(Framing, ThirdAttemptSucceeds) {
 }
 
 TEST_F(Framing, NoDeviceFailsAfterThreeWaitsAndTwoPauses) {
-  sim::SimLine empty(clock, nullptr);
-  LinkEnvironment emptyEnv{empty, clock, pump, user};
-  TQZ_RS link(emptyEnv);
-  link.SetActive(true);
+  TQZ_RS& link = SilentLink();
   link.ReplyTimeout = 100;
   uint64_t start = clock.NowMs();
   EXPECT_EQ(MessageOf([&] { link.Request(244, 1); }), msg::NoConnection);
   // Each wait ends at the first millisecond past its deadline of 100 ms; 50 ms between waits.
   EXPECT_EQ(clock.NowMs() - start, 3 * 101 + 2 * 50u);
   std::vector<uint64_t> writes;
-  for (const sim::LineEvent& e : empty.events)
+  for (const sim::LineEvent& e : silent.events)
     if (e.kind == sim::LineEvent::Write) writes.push_back(e.timeMs - start);
   EXPECT_EQ(writes, (std::vector<uint64_t>{0, 151, 302}));
 }
@@ -138,10 +145,7 @@ TEST_F(Framing, TransmitAllowanceRoundsHalfToEven) {
 }
 
 TEST_F(Framing, AllowanceExtendsTheFirstByteDeadline) {
-  sim::SimLine empty(clock, nullptr);
-  LinkEnvironment emptyEnv{empty, clock, pump, user};
-  TQZ_RS link(emptyEnv);
-  link.SetActive(true);
+  TQZ_RS& link = SilentLink();
   link.SetBaudRate(9600);
   link.ReplyTimeout = 100;
   link.BeginRequest(244, 10);
@@ -211,15 +215,12 @@ TEST_F(Framing, MissingEchoIsWaitedOutAndSwallowed) {
 }
 
 TEST_F(Framing, EchoModeRestoresLinesWhenTheExchangeFails) {
-  sim::SimLine empty(clock, nullptr);
-  LinkEnvironment emptyEnv{empty, clock, pump, user};
-  TQZ_RS link(emptyEnv);
-  link.SetActive(true);
+  TQZ_RS& link = SilentLink();
   link.SetLineMode(2);
   link.ReplyTimeout = 10;
   int before = getpriority(PRIO_PROCESS, 0);
   EXPECT_THROW(link.Request(244, 1), Exception);
-  EXPECT_FALSE(empty.rtsHigh);
+  EXPECT_FALSE(silent.rtsHigh);
   EXPECT_EQ(getpriority(PRIO_PROCESS, 0), before);
 }
 
