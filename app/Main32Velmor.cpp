@@ -73,6 +73,11 @@ void TMainForm::showEvent(QShowEvent* event) {
 }
 
 void TMainForm::closeEvent(QCloseEvent* event) {
+  // Closing in the middle of a Step would leave the device half written; the Step ends first.
+  if (busy_) {
+    event->ignore();
+    return;
+  }
   // A failure to save is shown, and the window closes all the same.
   RunHandler([this] { FormClose(); }, this);
   event->accept();

@@ -342,9 +342,11 @@ class GuiTest : public QObject {
     Window w;
     w.device.settings = sim::DeviceModel::MakeSettingsImage(256, 2);
     w.form->show();
-    bool buttonsDisabled = false, progressUp = false;
+    bool buttonsDisabled = false, progressUp = false, stayedOpen = false;
     QString message;
     OnNextModal([&](QWidget* modal) {
+      w.form->close();  // refused while the Step runs
+      stayedOpen = w.form->isVisible();
       buttonsDisabled = !w.form->bGetParams->isEnabled() && !w.form->Button2->isEnabled() &&
                         !w.form->bSetParams->isEnabled() && !w.form->bRS232->isEnabled();
       progressUp = w.form->User().CurrentProgress() != nullptr;
@@ -354,6 +356,7 @@ class GuiTest : public QObject {
     QTest::mouseClick(w.form->bGetParams, Qt::LeftButton);
     QVERIFY(buttonsDisabled);
     QVERIFY(progressUp);
+    QVERIFY(stayedOpen);
     QVERIFY2(message.startsWith(QString::fromUtf8(msg::SettingsSaved)), qPrintable(message));
     QVERIFY(w.form->bGetParams->isEnabled());
     QVERIFY(w.form->User().CurrentProgress() == nullptr);
