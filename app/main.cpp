@@ -1,5 +1,6 @@
 // velboot: the desktop window. It takes no arguments.
 #include "app/AppShell.h"
+#include "app/JustOne.h"
 #include "app/Main32Velmor.h"
 #include "devlink/Clock.h"
 #include "devlink/posix/PosixPort.h"
@@ -11,8 +12,9 @@ int main(int argc, char** argv) {
   int status = 0;
   {
     velboot::TMainForm MainForm({ports, clock});
-    MainForm.show();
-    status = app.exec();
+    MainForm.show();  // runs FormShow
+    // A refused second instance ends here, quietly, without saving anything.
+    if (MainForm.JustOne1->OwnsMutex()) status = app.exec();
   }
   return status;
 }
