@@ -68,7 +68,7 @@ TEST_F(Pty, ReadReturnsAtOnceWithDataAndAfterAboutAMillisecondWithout) {
   uint8_t byte = 0;
   auto start = SteadyClock::now();
   EXPECT_EQ(port->ReadByte(byte, 1), ReadStatus::Timeout);
-  EXPECT_LT(SteadyClock::now() - start, Ms(20));
+  EXPECT_LT(SteadyClock::now() - start, Ms(200));  // about 1 ms, with room for a loaded machine
 
   Send("AB");
   EXPECT_EQ(port->ReadByte(byte, 1000), ReadStatus::Byte);
