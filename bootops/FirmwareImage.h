@@ -10,7 +10,6 @@ namespace velboot {
 
 inline constexpr size_t kPageSize = 2048;
 inline constexpr size_t kChunkSize = 32;
-inline constexpr size_t kChunksPerPage = kPageSize / kChunkSize;
 // Far more than any MCU this loader serves; keeps a wrong file from exhausting memory.
 inline constexpr size_t kMaxFirmwareFileSize = 256u << 20;
 
