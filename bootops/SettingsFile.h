@@ -20,6 +20,12 @@ inline constexpr size_t kSettingsBlockSize = 32;
 inline constexpr uint64_t kMaxSettingsBlocks = 65536;
 inline constexpr size_t kMaxSettingsFileSize = kSettingsVersionSize + kMaxSettingsBlocks * kSettingsBlockSize;
 
+// The image size stated by the first four bytes of an image (at least four bytes long).
+inline uint32_t ImageSizeOf(const std::vector<uint8_t>& image) {
+  return static_cast<uint32_t>(image[0]) | static_cast<uint32_t>(image[1]) << 8 |
+         static_cast<uint32_t>(image[2]) << 16 | static_cast<uint32_t>(image[3]) << 24;
+}
+
 // Byte i becomes byte i XOR SettingsKeyTable[i mod 4096]; its own inverse.
 std::vector<uint8_t> ApplySettingsKey(const std::vector<uint8_t>& bytes);
 

@@ -9,16 +9,6 @@
 namespace velboot {
 namespace {
 
-void RequestBlock(TQZ_RS& link, uint16_t index) {
-  link.BeginRequest(BootloaderAddress, cmdReadSettingsBlock);
-  link.PutWord(index);
-  link.Exchange();
-}
-
-void AppendBytes(TQZ_RS& link, std::vector<uint8_t>& image, size_t count) {
-  for (size_t i = 0; i < count; ++i) image.push_back(link.GetByte());
-}
-
 // A size below its own four bytes, or more blocks than a 16-bit index can reach, is refused
 // before anything is kept.
 void CheckImageSize(uint32_t imageSize) {
@@ -29,16 +19,14 @@ void CheckImageSize(uint32_t imageSize) {
 // Reads blocks 0 to ImageSize div 32 into `image` and returns ImageSize.
 uint32_t ReadImage(TQZ_RS& link, ProgressView& progress, std::vector<uint8_t>& image) {
   link.ReplyTimeout = kReadBlockTimeoutMs;
-  RequestBlock(link, 0);
-  uint32_t imageSize = link.GetLong();
+  image = ReadSettingsBlock(link, 0);
+  uint32_t imageSize = ImageSizeOf(image);
   CheckImageSize(imageSize);
-  for (int shift = 0; shift < 32; shift += 8) image.push_back(static_cast<uint8_t>(imageSize >> shift));
-  AppendBytes(link, image, kSettingsBlockSize - kImageSizeField);
   uint32_t lastBlock = imageSize / kSettingsBlockSize;
   double divisor = imageSize / static_cast<double>(kSettingsBlockSize) - 1;
   for (uint32_t h = 1; h <= lastBlock; ++h) {
-    RequestBlock(link, static_cast<uint16_t>(h));
-    AppendBytes(link, image, kSettingsBlockSize);
+    std::vector<uint8_t> block = ReadSettingsBlock(link, static_cast<uint16_t>(h));
+    image.insert(image.end(), block.begin(), block.end());
     progress.SetProgress(GaugePercent(h, divisor));
   }
   return imageSize;

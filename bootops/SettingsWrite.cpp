@@ -12,33 +12,19 @@
 namespace velboot {
 namespace {
 
-uint32_t LongAt(const std::vector<uint8_t>& bytes, size_t at) {
-  return static_cast<uint32_t>(bytes[at]) | static_cast<uint32_t>(bytes[at + 1]) << 8 |
-         static_cast<uint32_t>(bytes[at + 2]) << 16 | static_cast<uint32_t>(bytes[at + 3]) << 24;
-}
-
 // A file that cannot hold its version word and image size, or that holds fewer image bytes
 // than its size word promises, would make us send bytes it does not have.
 bool FileIsWhole(const std::vector<uint8_t>& file, const SettingsFileContent& content) {
   if (file.size() < kSmallestSettingsFile) return false;
-  uint32_t fileSize = LongAt(content.image, 0);
+  uint32_t fileSize = ImageSizeOf(content.image);
   return fileSize >= kImageSizeField && content.image.size() >= fileSize - kImageSizeField;
-}
-
-std::vector<uint8_t> ReadBlock(TQZ_RS& link, uint16_t index) {
-  link.BeginRequest(BootloaderAddress, cmdReadSettingsBlock);
-  link.PutWord(index);
-  link.Exchange();
-  std::vector<uint8_t> block;
-  for (size_t i = 0; i < kSettingsBlockSize; ++i) block.push_back(link.GetByte());
-  return block;
 }
 
 // Image bytes [from, to) as the device holds them now, for what an older file lacks.
 std::vector<uint8_t> ReadDeviceBytes(TQZ_RS& link, uint32_t from, uint32_t to) {
   std::vector<uint8_t> bytes;
   for (uint32_t block = from / kSettingsBlockSize; block * kSettingsBlockSize < to; ++block) {
-    std::vector<uint8_t> data = ReadBlock(link, static_cast<uint16_t>(block));
+    std::vector<uint8_t> data = ReadSettingsBlock(link, static_cast<uint16_t>(block));
     for (uint32_t i = 0; i < kSettingsBlockSize; ++i) {
       uint32_t position = block * kSettingsBlockSize + i;
       if (position >= from && position < to) bytes.push_back(data[i]);
@@ -114,12 +100,12 @@ StepOutcome WriteSettings(TQZ_RS& link, UserInteraction& ui, StepVersions& versi
     ui.ShowError(msg::SettingsVersionMismatch);
     return StepOutcome::Failed;
   }
-  uint32_t fileSize = LongAt(content.image, 0);
+  uint32_t fileSize = ImageSizeOf(content.image);
 
   scope.StartTransfer(msg::WritingSettings);
   link.Env().pump.ProcessMessages();
   link.ReplyTimeout = kReadBlockTimeoutMs;
-  uint32_t deviceSize = LongAt(ReadBlock(link, 0), 0);
+  uint32_t deviceSize = ImageSizeOf(ReadSettingsBlock(link, 0));
   CheckDeviceSize(deviceSize);
   std::vector<uint8_t> out = Outgoing(link, content.image, fileSize, deviceSize);
   WriteBlocks(link, progress, out, deviceSize);

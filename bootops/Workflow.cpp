@@ -1,6 +1,7 @@
 #include "bootops/Workflow.h"
 
 #include "bootops/Bootloader.h"
+#include "bootops/SettingsFile.h"
 #include "bootops/Messages.h"
 #include "devlink/LoaderSteps.h"
 
@@ -24,6 +25,15 @@ void StepScope::StartTransfer(const char* label) {
   progress_->SetLabel(label);
   progress_->SetProgress(0);
   progress_->SetGaugeVisible(true);
+}
+
+std::vector<uint8_t> ReadSettingsBlock(TQZ_RS& link, uint16_t index) {
+  link.BeginRequest(BootloaderAddress, cmdReadSettingsBlock);
+  link.PutWord(index);
+  link.Exchange();
+  std::vector<uint8_t> block;
+  for (size_t i = 0; i < kSettingsBlockSize; ++i) block.push_back(link.GetByte());
+  return block;
 }
 
 bool WaitForBootloader(TQZ_RS& link, ProgressView& progress, uint32_t pauseMs) {

@@ -1,6 +1,7 @@
 #pragma once
 #include <cstdint>
 #include <memory>
+#include <vector>
 
 #include "devlink/LoaderSteps.h"
 #include "devlink/QZ_RS232.h"
@@ -36,6 +37,9 @@ class StepScope {
   TQZ_RS& link_;
   std::unique_ptr<ProgressView> progress_;
 };
+
+// One 32-byte block of the device's settings image.
+std::vector<uint8_t> ReadSettingsBlock(TQZ_RS& link, uint16_t index);
 
 // Asks the bootloader to identify itself until it answers, re-opening the port and pausing
 // between attempts; false when the user pressed Cancel. On true the identify reply is ready

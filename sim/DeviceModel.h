@@ -51,7 +51,6 @@ class DeviceModel {
   static constexpr uint8_t kKeepHeadAddress = 241;
   static constexpr uint8_t kImageAddress = 252;
   static constexpr size_t kPageSize = 2048;
-  static constexpr size_t kChunkSize = 32;
   static constexpr size_t kSettingsBlock = 32;
 
   DeviceModel();

@@ -84,7 +84,6 @@ void PtyLine::ReadRequests(int64_t now) {
       lineFreeNs_ = release;
       pending_.push_back({release, std::move(reply.bytes)});
     }
-    if (device_.PartialBytes() == 0) frameStartNs_ = now;
   }
 }
 
